@@ -1,0 +1,28 @@
+# Targets that must stay desktop-free get a private include directory that shadows every
+# QtGui and QtWidgets header with one that fails to compile. Qt's own include root would
+# otherwise let <QtGui/...> through even without linking Qt6::Gui.
+set(CORVANE_POISON_DIR "${CMAKE_BINARY_DIR}/engine-poison")
+get_target_property(_qt_core_includes Qt6::Core INTERFACE_INCLUDE_DIRECTORIES)
+set(_qt_root "")
+foreach(_dir IN LISTS _qt_core_includes)
+    if(EXISTS "${_dir}/QtCore" AND IS_DIRECTORY "${_dir}/QtCore")
+        set(_qt_root "${_dir}")
+    endif()
+endforeach()
+foreach(_module QtGui QtWidgets QtSvg QtOpenGL QtOpenGLWidgets QtSvgWidgets QtPrintSupport)
+    if(_qt_root AND EXISTS "${_qt_root}/${_module}")
+        file(GLOB _headers RELATIVE "${_qt_root}/${_module}" "${_qt_root}/${_module}/*")
+        foreach(_h IN LISTS _headers)
+            if(NOT IS_DIRECTORY "${_qt_root}/${_module}/${_h}")
+                set(_poison "${CORVANE_POISON_DIR}/${_module}/${_h}")
+                if(NOT EXISTS "${_poison}")
+                    file(WRITE "${_poison}" "#error \"engine code must not use ${_module}\"\n")
+                endif()
+            endif()
+        endforeach()
+    endif()
+endforeach()
+
+function(corvane_engine_only target)
+    target_include_directories(${target} BEFORE PRIVATE "${CORVANE_POISON_DIR}")
+endfunction()
