@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvane::test {
+
+// A fake ssh: a shell script that logs its argv and then runs the given body.
+// Returns the script's path inside dir.
+QString writeFakeSsh(const QString& dir, const QString& body, const QString& name = QStringLiteral("ssh"));
+
+// The smallest accepted health report with the given overall status and counts.
+QByteArray minimalReport(const char* overall = "ok", qint64 ok = 0, qint64 warn = 0, qint64 fail = 0);
+
+} // namespace corvane::test
