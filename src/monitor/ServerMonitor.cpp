@@ -15,10 +15,14 @@ namespace {
 
 const QString kRequiredSection = QStringLiteral("Required services");
 
-QString key(const char* name) { return QString::fromLatin1(name); }
+QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
 
 // First entry wins when an agent lists a name twice.
-QHash<QString, DiscoveredService> servicesByName(const std::optional<QList<DiscoveredService>>& list)
+QHash<QString, DiscoveredService>
+servicesByName(const std::optional<QList<DiscoveredService>>& list)
 {
     QHash<QString, DiscoveredService> byName;
     if (list)
@@ -37,10 +41,9 @@ QCoro::Task<> whenAll(std::vector<QCoro::Task<>> tasks)
 }
 
 ServerMonitor::ServerMonitor(MonitorSeams seams, QString sshExecutable, QObject* parent)
-    : QObject(parent),
-      m_store(seams.store ? std::move(seams.store)
-                          : std::make_shared<JsonFileSettingsStore>(
-                                JsonFileSettingsStore::defaultFilePath())),
+    : QObject(parent), m_store(seams.store ? std::move(seams.store)
+                                           : std::make_shared<JsonFileSettingsStore>(
+                                                 JsonFileSettingsStore::defaultFilePath())),
       m_notifier(seams.notifier ? std::move(seams.notifier) : std::make_shared<DBusNotifier>()),
       m_clock(seams.clock ? std::move(seams.clock) : std::make_shared<SystemClock>()),
       m_runner(std::move(sshExecutable), seams.limits),
@@ -58,10 +61,10 @@ ServerMonitor::ServerMonitor(MonitorSeams seams, QString sshExecutable, QObject*
         m_servers = {ServerProfile::legacy(*m_store)};
 
     if (std::optional<QString> stored = m_store->text(key(selectedKey))) {
-        const QUuid id = parseUuid(*stored);
-        if (!id.isNull() && std::any_of(m_servers.cbegin(), m_servers.cend(),
-                                        [&](const ServerProfile& p) { return p.id == id; }))
-            m_selectedID = id;
+        const std::optional<QUuid> id = parseUuid(*stored);
+        if (id && std::any_of(m_servers.cbegin(), m_servers.cend(),
+                              [&](const ServerProfile& p) { return p.id == *id; }))
+            m_selectedID = *id;
     }
     if (!m_selectedID && !m_servers.isEmpty())
         m_selectedID = m_servers.first().id;
@@ -193,17 +196,16 @@ void ServerMonitor::configureTimer()
     const qint64 minutes = std::max<qint64>(1, m_intervalMinutes);
     // QTimer counts in int milliseconds; larger periods are clamped to the longest it can arm.
     constexpr qint64 kLongest = std::numeric_limits<int>::max();
-    const qint64 periodMs =
-        minutes > kLongest / (m_secondsPerMinute * 1000) ? kLongest
-                                                          : minutes * m_secondsPerMinute * 1000;
+    const qint64 periodMs = minutes > kLongest / (m_secondsPerMinute * 1000)
+                                ? kLongest
+                                : minutes * m_secondsPerMinute * 1000;
     auto timer = std::make_unique<QTimer>();
     timer->setTimerType(Qt::CoarseTimer);
     timer->setInterval(static_cast<int>(periodMs));
-    QObject::connect(timer.get(), &QTimer::timeout, this,
-                     [self = QPointer<ServerMonitor>(this)] {
-                         if (self)
-                             self->refreshAll();
-                     });
+    QObject::connect(timer.get(), &QTimer::timeout, this, [self = QPointer<ServerMonitor>(this)] {
+        if (self)
+            self->refreshAll();
+    });
     timer->start();
     m_timer = std::move(timer);
 }

@@ -34,9 +34,19 @@ public:
 
     [[nodiscard]] bool failedToStart() const { return m_failedToStart; }
 
-    bool await_ready() const noexcept { return m_ended; }
-    void await_suspend(std::coroutine_handle<> waiter) noexcept { m_waiter = waiter; }
-    void await_resume() const noexcept {}
+    ProcessEnd(const ProcessEnd&) = delete;
+    ProcessEnd& operator=(const ProcessEnd&) = delete;
+
+    // The awaiter only points at the state: g++ 12 may copy an awaited lvalue, and a copy
+    // holding the waiter would never be resumed.
+    struct Awaiter
+    {
+        ProcessEnd* state;
+        bool await_ready() const noexcept { return state->m_ended; }
+        void await_suspend(std::coroutine_handle<> waiter) noexcept { state->m_waiter = waiter; }
+        void await_resume() const noexcept {}
+    };
+    [[nodiscard]] Awaiter wait() { return Awaiter{this}; }
 
 private:
     void end()
@@ -206,7 +216,7 @@ QCoro::Task<SSHOutcome> SSHRunner::run(QString host, QString user, QString port,
     ProcessEnd end(process);
     process.start();
     limit.start(limits.runLimit);
-    co_await end;
+    co_await end.wait();
     limit.stop();
     grace.stop();
 

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <optional>
 
 namespace corvane::json {
 
@@ -56,11 +57,39 @@ bool isBlank(const QByteArray& bytes)
     return true;
 }
 
+// Qt's reader lets raw control characters through inside strings (a NUL in a host name, a
+// line break in a detail); JSON forbids them, and they would reach the screen as they are.
+std::optional<qsizetype> firstRawControl(const QByteArray& bytes)
+{
+    bool inString = false;
+    bool escaped = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (inString) {
+            if (c < 0x20)
+                return i;
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        }
+    }
+    return std::nullopt;
+}
+
 QJsonDocument parseDocument(const QByteArray& bytes)
 {
     if (isBlank(bytes))
-        throw Failure{QStringLiteral("not valid JSON at byte %1 (the document is empty)")
-                          .arg(bytes.size())};
+        throw Failure{
+            QStringLiteral("not valid JSON at byte %1 (the document is empty)").arg(bytes.size())};
+    if (const std::optional<qsizetype> at = firstRawControl(bytes))
+        throw Failure{QStringLiteral("not valid JSON at byte %1 (a control character must be "
+                                     "escaped)")
+                          .arg(*at)};
     QJsonParseError error;
     QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
@@ -86,7 +115,10 @@ Path Path::index(qsizetype i) const
     return p;
 }
 
-QString Path::text() const { return m_text.isEmpty() ? QStringLiteral("the document") : m_text; }
+QString Path::text() const
+{
+    return m_text.isEmpty() ? QStringLiteral("the document") : m_text;
+}
 
 QString quoted(const QString& text)
 {
@@ -97,8 +129,9 @@ QString quoted(const QString& text)
         if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
             out += QLatin1Char('\\');
             out += c;
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Format ||
-                   c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f ||
+                   c.category() == QChar::Other_Format || c == QChar::LineSeparator ||
+                   c == QChar::ParagraphSeparator) {
             out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         } else {
             out += c;

@@ -26,13 +26,13 @@ ServerProfile decodeProfile(const QJsonObject& o, const Path& at)
     };
     const Path idPath = at.key(QStringLiteral("id"));
     const QString idText = json::asString(json::requiredValue(o, QStringLiteral("id"), at), idPath);
-    const QUuid id = parseUuid(idText);
-    if (id.isNull())
+    const std::optional<QUuid> id = parseUuid(idText);
+    if (!id)
         throw json::Failure{
             QStringLiteral("%1 is %2, not a UUID").arg(idPath.text(), json::quoted(idText))};
 
     ServerProfile p;
-    p.id = id;
+    p.id = *id;
     p.name = text("name");
     p.host = text("host");
     p.user = text("user");
@@ -52,14 +52,17 @@ ServerProfile decodeProfile(const QJsonObject& o, const Path& at)
 
 } // namespace
 
-QString uuidText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
-QUuid parseUuid(const QString& text)
+std::optional<QUuid> parseUuid(const QString& text)
 {
     static const QRegularExpression canonical(QStringLiteral(
         "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     if (!canonical.match(text).hasMatch())
-        return {};
+        return std::nullopt;
     return QUuid::fromString(text);
 }
 

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <optional>
+
 namespace corvane {
 
 class SettingsStore;
@@ -34,8 +36,8 @@ struct ServerProfile
 
 // The 36-character upper-case form used in the store and everywhere an id is shown as text.
 [[nodiscard]] QString uuidText(const QUuid& id);
-// Accepts only the canonical 8-4-4-4-12 form (either case); anything else is null.
-[[nodiscard]] QUuid parseUuid(const QString& text);
+// Accepts only the canonical 8-4-4-4-12 form (either case). The nil UUID is a valid id.
+[[nodiscard]] std::optional<QUuid> parseUuid(const QString& text);
 
 // Compact JSON array of profiles, all ten keys each.
 [[nodiscard]] QByteArray encodeServerProfiles(const QList<ServerProfile>& profiles);
