@@ -5,7 +5,7 @@
 
 namespace corvane::test {
 
-// A fake ssh: a shell script that logs its argv and then runs the given body.
+// A fake ssh: a /bin/sh script that runs the given body with ssh's arguments as "$@".
 // Returns the script's path inside dir.
 QString writeFakeSsh(const QString& dir, const QString& body, const QString& name = QStringLiteral("ssh"));
 
