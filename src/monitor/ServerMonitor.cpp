@@ -221,9 +221,11 @@ HealthReport ServerMonitor::applyServicePolicy(const HealthReport& report,
                                                const ServerProfile& profile)
 {
     const QHash<QString, DiscoveredService> byName = servicesByName(report.services);
+    // Only checks of the required-services section can clash with the ones added here.
     QSet<QString> present;
     for (const HealthCheck& check : report.checks)
-        present.insert(check.id());
+        if (check.section == kRequiredSection)
+            present.insert(check.id());
 
     QList<HealthCheck> added;
     QSet<QString> seen;

@@ -104,20 +104,38 @@ QJsonDocument parseDocument(const QByteArray& bytes)
 Path Path::key(const QString& name) const
 {
     Path p;
-    p.m_text = m_text + (m_text.isEmpty() ? QString() : QStringLiteral(".")) + quoted(name);
+    p.m_parent = this;
+    p.m_key = name;
     return p;
 }
 
 Path Path::index(qsizetype i) const
 {
     Path p;
-    p.m_text = m_text + QStringLiteral("[%1]").arg(i);
+    p.m_parent = this;
+    p.m_index = i;
     return p;
+}
+
+void Path::append(QString& out) const
+{
+    if (!m_parent)
+        return;
+    m_parent->append(out);
+    if (m_index >= 0) {
+        out += QStringLiteral("[%1]").arg(m_index);
+        return;
+    }
+    if (!out.isEmpty())
+        out += QLatin1Char('.');
+    out += quoted(m_key);
 }
 
 QString Path::text() const
 {
-    return m_text.isEmpty() ? QStringLiteral("the document") : m_text;
+    QString out;
+    append(out);
+    return out.isEmpty() ? QStringLiteral("the document") : out;
 }
 
 QString quoted(const QString& text)

@@ -13,16 +13,22 @@
 // that names where in the document it happened, for example "checks"[41]."status".
 namespace corvane::json {
 
+// Where a value sits in the document. The text is built only when an error needs it: a path
+// points at its parent, so keep the parent alive (a named variable) while the child is used.
 class Path
 {
 public:
     [[nodiscard]] Path key(const QString& name) const;
     [[nodiscard]] Path index(qsizetype i) const;
     [[nodiscard]] QString text() const;
-    [[nodiscard]] bool isRoot() const { return m_text.isEmpty(); }
+    [[nodiscard]] bool isRoot() const { return m_parent == nullptr; }
 
 private:
-    QString m_text;
+    void append(QString& out) const;
+
+    const Path* m_parent = nullptr;
+    QString m_key;          // when not an index step
+    qsizetype m_index = -1; // -1: a key step
 };
 
 struct Failure
