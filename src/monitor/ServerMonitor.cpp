@@ -221,10 +221,11 @@ HealthReport ServerMonitor::applyServicePolicy(const HealthReport& report,
                                                const ServerProfile& profile)
 {
     const QHash<QString, DiscoveredService> byName = servicesByName(report.services);
-    // Only checks of the required-services section can clash with the ones added here.
+    // Only a check whose section starts like ours can have the id of one added here
+    // ("Required services/Required: x"); skipping the rest keeps big reports cheap.
     QSet<QString> present;
     for (const HealthCheck& check : report.checks)
-        if (check.section == kRequiredSection)
+        if (check.section.startsWith(kRequiredSection))
             present.insert(check.id());
 
     QList<HealthCheck> added;
