@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+
 using namespace corvane;
 
 namespace {
@@ -40,10 +42,21 @@ service policy) and services (name, state, detail).
 
 Exit status: 0 when the fleet is ok, 1 on a warning, 2 on a failure, 3 on a usage error.)";
 
+// Each running server holds a few descriptors; a big fleet would pass the usual soft limit.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    raiseDescriptorLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-monitor-check"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
