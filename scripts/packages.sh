@@ -7,9 +7,9 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qcoro-qt6-dev qt6-svg-dev
     # tests: real ssh server and client, a temp home for ssh, a private session bus
-    openssh-server openssh-client libnss-wrapper dbus python3 python3-dbus
+    openssh-server openssh-client libnss-wrapper dbus python3 python3-dbus python3-gi
     # tests of the desktop shell
-    xvfb xauth
+    xvfb xauth trayer xdotool
 )
 
 missing=()
