@@ -3,7 +3,7 @@
 # one answering with a report, one critical for its missing required service, one unreachable.
 # The local agent reports this machine's real state, so its own checks may warn or fail.
 set -euo pipefail
-out=$("$1/scripts/demo" 2>&1) || { echo "$out"; echo "demo failed" >&2; exit 1; }
+out=$("$1/scripts/demo" --headless 2>&1) || { echo "$out"; echo "demo failed" >&2; exit 1; }
 echo "$out"
 fail() { echo "FAILED: $*" >&2; exit 1; }
 line() { grep -E "^[A-Z]+ +$1 " <<<"$out" || fail "no line for $1"; }
@@ -24,7 +24,7 @@ unreachable_line=$(line "Demo: unreachable")
 grep -qE '^ALL SERVERS: [0-9]+ OK  ·  [0-9]+ WARN  ·  [0-9]+ FAIL$' <<<"$out" || fail "no summary line"
 
 # The critical state comes from the required service, not from the machine.
-json=$("$1/scripts/demo" --json)
+json=$("$1/scripts/demo" --headless --json)
 /usr/bin/python3 - "$json" <<'PY' || fail "required-service check missing from the JSON"
 import json, sys
 servers = {s["name"]: s for s in json.loads(sys.argv[1])["servers"]}
