@@ -50,7 +50,7 @@ ServerMonitor::ServerMonitor(MonitorSeams seams, QString sshExecutable, QObject*
       m_notifier(seams.notifier ? std::move(seams.notifier) : std::make_shared<DBusNotifier>()),
       m_clock(seams.clock ? std::move(seams.clock) : std::make_shared<SystemClock>()),
       m_runner(std::move(sshExecutable), seams.limits),
-      m_secondsPerMinute(std::max<qint64>(1, seams.secondsPerMinute))
+      m_millisecondsPerMinute(std::max<qint64>(1, seams.millisecondsPerMinute))
 {
     m_intervalMinutes = std::max<qint64>(1, m_store->integer(key(intervalKey)).value_or(5));
     m_notifications = m_store->boolean(key(notificationsKey)).value_or(true);
@@ -214,9 +214,9 @@ void ServerMonitor::configureTimer()
     const qint64 minutes = std::max<qint64>(1, m_intervalMinutes);
     // QTimer counts in int milliseconds; larger periods are clamped to the longest it can arm.
     constexpr qint64 kLongest = std::numeric_limits<int>::max();
-    const qint64 periodMs = minutes > kLongest / (m_secondsPerMinute * 1000)
+    const qint64 periodMs = minutes > kLongest / m_millisecondsPerMinute
                                 ? kLongest
-                                : minutes * m_secondsPerMinute * 1000;
+                                : minutes * m_millisecondsPerMinute;
     auto timer = std::make_unique<QTimer>();
     timer->setTimerType(Qt::CoarseTimer);
     timer->setInterval(static_cast<int>(periodMs));

@@ -29,8 +29,8 @@ struct MonitorSeams
     std::shared_ptr<Notifier> notifier;     // default: desktop notifications on the session bus
     std::shared_ptr<Clock> clock;           // default: the system's wall clock
     SSHLimits limits;                       // run limit, kill grace, output caps
-    // Seconds per interval minute; tests shorten the refresh period with it.
-    qint64 secondsPerMinute = 60;
+    // Milliseconds per interval minute; tests and benchmarks shorten the refresh period with it.
+    qint64 millisecondsPerMinute = 60000;
 };
 
 // The one engine object. All state is read and written on the main thread; every write of a
@@ -107,7 +107,7 @@ private:
     std::shared_ptr<Notifier> m_notifier;
     std::shared_ptr<Clock> m_clock;
     SSHRunner m_runner;
-    qint64 m_secondsPerMinute;
+    qint64 m_millisecondsPerMinute;
 
     QList<ServerProfile> m_servers;
     QHash<QUuid, ServerResult> m_results;

@@ -63,7 +63,7 @@ std::unique_ptr<ServerMonitor> MonitorFixture::make(qint64 secondsPerMinute) con
     MonitorSeams seams;
     seams.store = store;
     seams.notifier = notifier;
-    seams.secondsPerMinute = secondsPerMinute;
+    seams.millisecondsPerMinute = secondsPerMinute * 1000;
     return std::make_unique<ServerMonitor>(seams, m_ssh);
 }
 

@@ -120,7 +120,7 @@ std::unique_ptr<ServerMonitor> FakeFleet::monitor(const QList<ServerProfile>& se
     seams.store = m_store;
     seams.notifier = m_notifier;
     seams.clock = m_clock;
-    seams.secondsPerMinute = options.secondsPerMinute;
+    seams.millisecondsPerMinute = options.secondsPerMinute * 1000;
     return std::make_unique<ServerMonitor>(std::move(seams),
                                            options.sshExecutable.value_or(fakeSsh()));
 }

@@ -186,7 +186,7 @@ void RefreshAllTest::timerPeriod()
 
 void RefreshAllTest::ticksRefreshAndSkipBusyServers()
 {
-    // One period is one second here: secondsPerMinute cannot go below 1.
+    // One period is one second here.
     const ServerProfile a = m_fleet->server(QStringLiteral("A"));
     const ServerProfile b = m_fleet->server(QStringLiteral("B"));
     m_fleet->script(QStringLiteral("A"),
