@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
+    # packaging: library dependencies of the .deb, desktop entry check
+    dpkg-dev desktop-file-utils
     qt6-base-dev qcoro-qt6-dev qt6-svg-dev
     # tests: real ssh server and client, a temp home for ssh, a private session bus
     openssh-server openssh-client libnss-wrapper dbus python3 python3-dbus python3-gi
