@@ -4,6 +4,7 @@
 #include "SingleInstance.h"
 
 #include "monitor/ServerMonitor.h"
+#include "platform/SleepWatcher.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -28,5 +29,9 @@ int main(int argc, char** argv)
     QObject::connect(&shell, &CorvaneMonitorApp::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &SingleInstance::showRequested, &shell,
                      &CorvaneMonitorApp::showPanel);
+    // After a sleep every result is hours old: refresh once at wake-up.
+    SleepWatcher sleep(QDBusConnection::systemBus());
+    QObject::connect(&sleep, &SleepWatcher::resumed, &shell,
+                     [&shell] { shell.monitor().refreshAll(); });
     return QApplication::exec();
 }
