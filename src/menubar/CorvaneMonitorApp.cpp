@@ -7,6 +7,7 @@
 #include "ViewKit.h"
 
 #include "monitor/ServerMonitor.h"
+#include "platform/Autostart.h"
 #include "platform/gui/Palette.h"
 #include "platform/gui/Symbols.h"
 
@@ -34,6 +35,17 @@ CorvaneMonitorApp::CorvaneMonitorApp(std::unique_ptr<ServerMonitor> monitor, Tra
     m_trayMenu->addAction(QStringLiteral("Refresh All"), this, [this] { m_monitor->refreshAll(); });
     m_trayMenu->addAction(QStringLiteral("Settings"), this, [this] {
         openWindow(QString::fromLatin1(MonitorMenuView::settingsWindowId));
+    });
+    // Read from the autostart file each time: desktop tools may change it behind our back.
+    QAction* startAtLogin = m_trayMenu->addAction(QStringLiteral("Start at Login"));
+    startAtLogin->setObjectName(QStringLiteral("startAtLogin"));
+    startAtLogin->setCheckable(true);
+    startAtLogin->setChecked(autostart::isEnabled());
+    connect(m_trayMenu.get(), &QMenu::aboutToShow, startAtLogin,
+            [startAtLogin] { startAtLogin->setChecked(autostart::isEnabled()); });
+    connect(startAtLogin, &QAction::triggered, this, [startAtLogin](bool on) {
+        autostart::setEnabled(on, QCoreApplication::applicationFilePath());
+        startAtLogin->setChecked(autostart::isEnabled());
     });
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(QStringLiteral("Quit"), this, &CorvaneMonitorApp::quitRequested);

@@ -6,6 +6,7 @@
 #include "SingleInstance.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void withoutTrayThePanelIsAWindow();
     void trayFollowsFleetStatus();
     void trayMenu();
+    void startAtLogin();
     void quitOnlyThroughQuit();
     void singleInstanceByLockFile();
 };
@@ -163,7 +165,7 @@ void ShellTest::trayMenu()
     QVERIFY(settle(shell.monitor()));
     QCOMPARE(shell.tray()->contextMenu(), shell.trayMenu());
     QCOMPARE(actionTexts(shell.trayMenu()),
-             QStringList({"Show Panel", "Refresh All", "Settings", "Quit"}));
+             QStringList({"Show Panel", "Refresh All", "Settings", "Start at Login", "Quit"}));
     QVERIFY(!shell.panel()->isVisible());
     QVERIFY(shell.panel()->windowFlags() & Qt::FramelessWindowHint);
 
@@ -185,6 +187,41 @@ void ShellTest::trayMenu()
     QSignalSpy quit(&shell, &CorvaneMonitorApp::quitRequested);
     action(shell.trayMenu(), QStringLiteral("Quit"))->trigger();
     QCOMPARE(quit.size(), 1);
+}
+
+void ShellTest::startAtLogin()
+{
+    QTemporaryDir config;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString file = config.path() + QStringLiteral("/autostart/corvane-monitor.desktop");
+
+    GuiFixture fx;
+    CorvaneMonitorApp shell(fx.make({fx.server(QStringLiteral("web"))}),
+                            CorvaneMonitorApp::TrayMode::forceTray);
+    QAction* item = action(shell.trayMenu(), QStringLiteral("Start at Login"));
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->isChecked());
+
+    item->trigger();
+    QVERIFY(item->isChecked());
+    QVERIFY(QFile::exists(file));
+
+    // Someone else hides the entry: the menu shows it as off the next time it opens.
+    QFile hidden(file);
+    QVERIFY(hidden.open(QIODevice::Append));
+    hidden.write("Hidden=true\n");
+    hidden.close();
+    Q_EMIT shell.trayMenu()->aboutToShow();
+    QVERIFY(!item->isChecked());
+
+    item->trigger();
+    QVERIFY(item->isChecked());
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QVERIFY(!QFile::exists(file));
+
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 void ShellTest::quitOnlyThroughQuit()
