@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 
 namespace corvane {
 
@@ -60,19 +61,42 @@ CorvaneMonitorApp::CorvaneMonitorApp(std::unique_ptr<ServerMonitor> monitor, Tra
         m_panel->setWindowTitle(QString::fromLatin1(fallbackTitle));
         m_panel->setDismissOnDeactivate(false);
         m_panel->show();
+        if (mode == TrayMode::automatic) {
+            // Started at login before the desktop's tray: move there once it appears. The
+            // check runs only while there is no tray, so an idle app with a tray has no timer.
+            m_trayWatch = new QTimer(this);
+            m_trayWatch->setInterval(trayWatchMs);
+            connect(m_trayWatch, &QTimer::timeout, this, [this] {
+                if (QSystemTrayIcon::isSystemTrayAvailable())
+                    enterTrayMode();
+            });
+            m_trayWatch->start();
+        }
     } else {
-        m_panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-        m_panel->setWindowTitle(QString::fromLatin1(fallbackTitle));
-        m_panel->setDismissOnDeactivate(true);
-        m_tray = new QSystemTrayIcon(this);
-        m_tray->setObjectName(QStringLiteral("trayIcon"));
-        m_tray->setContextMenu(m_trayMenu.get());
-        connect(m_tray, &QSystemTrayIcon::activated, this, &CorvaneMonitorApp::onActivated);
-        updateTray();
-        m_tray->show();
+        enterTrayMode();
     }
     connect(m_monitor.get(), &ServerMonitor::serversChanged, this, &CorvaneMonitorApp::updateTray);
     connect(m_monitor.get(), &ServerMonitor::resultsChanged, this, &CorvaneMonitorApp::updateTray);
+}
+
+void CorvaneMonitorApp::enterTrayMode()
+{
+    if (m_trayWatch) {
+        m_trayWatch->deleteLater();
+        m_trayWatch = nullptr;
+    }
+    m_panel->hide();
+    m_panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    m_panel->setWindowTitle(QString::fromLatin1(fallbackTitle));
+    m_panel->setDismissOnDeactivate(true);
+    m_windowMode = false;
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setObjectName(QStringLiteral("trayIcon"));
+    m_tray->setContextMenu(m_trayMenu.get());
+    connect(m_tray, &QSystemTrayIcon::activated, this, &CorvaneMonitorApp::onActivated);
+    updateTray();
+    m_tray->show();
+    Q_EMIT trayModeEntered();
 }
 
 CorvaneMonitorApp::~CorvaneMonitorApp()

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QMenu;
+class QTimer;
 
 namespace corvane {
 
@@ -48,11 +49,16 @@ public:
     void openWindow(const QString& id);
 
     static constexpr auto fallbackTitle = "Corvane Monitor";
+    // How often a fallback window looks for a tray that appeared after start.
+    static constexpr int trayWatchMs = 2000;
 
 Q_SIGNALS:
     void quitRequested();
+    // A tray appeared after start: the icon is shown and the fallback window hidden.
+    void trayModeEntered();
 
 private:
+    void enterTrayMode();
     void updateTray();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
@@ -60,6 +66,7 @@ private:
     std::unique_ptr<MonitorMenuView> m_panel;
     std::unique_ptr<QMenu> m_trayMenu;
     QSystemTrayIcon* m_tray = nullptr;
+    QTimer* m_trayWatch = nullptr;
     bool m_windowMode = false;
     QHash<QString, QPointer<SceneWindow>> m_windows;
 };

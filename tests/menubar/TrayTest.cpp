@@ -51,6 +51,7 @@ private Q_SLOTS:
     void clickOpensPanel();
     void contextMenu();
     void withoutTrayTheFallbackWindowAppears();
+    void trayAppearingLaterTakesOver();
     void secondLaunchAsksTheFirstOverTheBus();
 };
 
@@ -154,6 +155,36 @@ void TrayTest::secondLaunchAsksTheFirstOverTheBus()
     }
     QTRY_COMPARE(shown.size(), 1);
     QDBusConnection::disconnectFromBus(QStringLiteral("second"));
+}
+
+void TrayTest::trayAppearingLaterTakesOver()
+{
+    QVERIFY2(!expectTray(), "run by the no-tray mode of with_xvfb.sh only");
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    GuiFixture fx;
+    CorvaneMonitorApp shell(fx.make({fx.server(QStringLiteral("web"))}));
+    QVERIFY(shell.windowMode());
+    QVERIFY(QTest::qWaitForWindowExposed(shell.panel()));
+    QSignalSpy entered(&shell, &CorvaneMonitorApp::trayModeEntered);
+
+    // The desktop's tray starts after the app, as it may at login.
+    QProcess trayer;
+    trayer.setStandardInputFile(QProcess::nullDevice());
+    trayer.start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                  QStringLiteral("--width"), QStringLiteral("200"), QStringLiteral("--height"),
+                  QStringLiteral("28"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    QVERIFY2(trayer.waitForStarted(10000), qPrintable(trayer.errorString()));
+
+    QTRY_COMPARE_WITH_TIMEOUT(entered.size(), 1, 20000);
+    QVERIFY(!shell.windowMode());
+    QVERIFY(shell.tray() && shell.tray()->isVisible());
+    QVERIFY(!shell.panel()->isVisible());
+    QVERIFY(shell.panel()->windowFlags() & Qt::FramelessWindowHint);
+
+    trayer.kill();
+    QVERIFY(trayer.waitForFinished(10000));
 }
 
 QTEST_MAIN(TrayTest)
