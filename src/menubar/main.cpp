@@ -25,7 +25,9 @@ int main(int argc, char** argv)
     if (!instance.claim())
         return 0;
 
-    CorvaneMonitorApp shell(std::make_unique<ServerMonitor>());
+    MonitorSeams seams;
+    seams.deferStartupRefresh = true;
+    CorvaneMonitorApp shell(std::make_unique<ServerMonitor>(std::move(seams)));
     QObject::connect(&shell, &CorvaneMonitorApp::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &SingleInstance::showRequested, &shell,
                      &CorvaneMonitorApp::showPanel);

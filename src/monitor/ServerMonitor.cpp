@@ -73,7 +73,10 @@ ServerMonitor::ServerMonitor(MonitorSeams seams, QString sshExecutable, QObject*
         m_selectedID = m_servers.first().id;
 
     configureTimer();
-    refreshAll();
+    if (seams.deferStartupRefresh)
+        QTimer::singleShot(0, this, [this] { refreshAll(); });
+    else
+        refreshAll();
 }
 
 ServerMonitor::~ServerMonitor() = default;
@@ -214,9 +217,8 @@ void ServerMonitor::configureTimer()
     const qint64 minutes = std::max<qint64>(1, m_intervalMinutes);
     // QTimer counts in int milliseconds; larger periods are clamped to the longest it can arm.
     constexpr qint64 kLongest = std::numeric_limits<int>::max();
-    const qint64 periodMs = minutes > kLongest / m_millisecondsPerMinute
-                                ? kLongest
-                                : minutes * m_millisecondsPerMinute;
+    const qint64 periodMs =
+        minutes > kLongest / m_millisecondsPerMinute ? kLongest : minutes * m_millisecondsPerMinute;
     auto timer = std::make_unique<QTimer>();
     timer->setTimerType(Qt::CoarseTimer);
     timer->setInterval(static_cast<int>(periodMs));

@@ -25,12 +25,15 @@ namespace corvane {
 // The collaborators the monitor talks to; the defaults are the real ones.
 struct MonitorSeams
 {
-    std::shared_ptr<SettingsStore> store;   // default: the user's settings file
-    std::shared_ptr<Notifier> notifier;     // default: desktop notifications on the session bus
-    std::shared_ptr<Clock> clock;           // default: the system's wall clock
-    SSHLimits limits;                       // run limit, kill grace, output caps
+    std::shared_ptr<SettingsStore> store; // default: the user's settings file
+    std::shared_ptr<Notifier> notifier;   // default: desktop notifications on the session bus
+    std::shared_ptr<Clock> clock;         // default: the system's wall clock
+    SSHLimits limits;                     // run limit, kill grace, output caps
     // Milliseconds per interval minute; tests and benchmarks shorten the refresh period with it.
     qint64 millisecondsPerMinute = 60000;
+    // Start the first refresh once the event loop runs instead of inside the constructor, so
+    // that a desktop app shows its window before a burst of ssh starts competes with it.
+    bool deferStartupRefresh = false;
 };
 
 // The one engine object. All state is read and written on the main thread; every write of a
@@ -40,9 +43,10 @@ class ServerMonitor : public QObject
     Q_OBJECT
 
 public:
-    explicit ServerMonitor(MonitorSeams seams = {},
-                           QString sshExecutable = QString::fromLatin1(SSHRunner::defaultExecutable),
-                           QObject* parent = nullptr);
+    explicit ServerMonitor(
+        MonitorSeams seams = {},
+        QString sshExecutable = QString::fromLatin1(SSHRunner::defaultExecutable),
+        QObject* parent = nullptr);
     ~ServerMonitor() override;
 
     static constexpr auto profilesKey = "monitor.serverProfiles.v1";

@@ -121,6 +121,7 @@ std::unique_ptr<ServerMonitor> FakeFleet::monitor(const QList<ServerProfile>& se
     seams.notifier = m_notifier;
     seams.clock = m_clock;
     seams.millisecondsPerMinute = options.secondsPerMinute * 1000;
+    seams.deferStartupRefresh = options.deferStartupRefresh;
     return std::make_unique<ServerMonitor>(std::move(seams),
                                            options.sshExecutable.value_or(fakeSsh()));
 }

@@ -24,6 +24,7 @@ public:
         std::optional<qint64> intervalMinutes;
         bool notifications = true;
         qint64 secondsPerMinute = 60;
+        bool deferStartupRefresh = false;
         std::optional<QString> sshExecutable; // default: the fake
     };
 

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void cleanup();
 
     void runsEnabledServersAtOnceAndCommitsEach();
+    void startupRefreshCanWaitForTheEventLoop();
     void timerPeriod_data();
     void timerPeriod();
     void ticksRefreshAndSkipBusyServers();
@@ -141,6 +142,20 @@ void RefreshAllTest::runsEnabledServersAtOnceAndCommitsEach()
     QCOMPARE(m_fleet->runs(QStringLiteral("D")), 0);
     for (const QString& name : names)
         QCOMPARE(m_fleet->runs(name), 2);
+}
+
+void RefreshAllTest::startupRefreshCanWaitForTheEventLoop()
+{
+    // The desktop app asks for this so that its window comes up before the ssh starts.
+    const ServerProfile a = m_fleet->server(QStringLiteral("A"));
+    m_fleet->answer(QStringLiteral("A"), test::minimalReport());
+    test::FakeFleet::Options options;
+    options.deferStartupRefresh = true;
+    m_monitor = m_fleet->monitor({a}, options);
+    QVERIFY2(!m_monitor->results().contains(a.id), "nothing starts inside the constructor");
+    QTRY_VERIFY_WITH_TIMEOUT(m_monitor->results().value(a.id).lastChecked.has_value(), 20000);
+    QVERIFY(m_monitor->results().value(a.id).report);
+    QCOMPARE(m_fleet->runs(QStringLiteral("A")), 1);
 }
 
 void RefreshAllTest::timerPeriod_data()
