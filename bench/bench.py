@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Runs every benchmark against an existing Release build and prints one table.
 
-Usage: bench.py --build DIR [--rounds N] [--json FILE] [--only refresh,ssh,decode]
+Usage: bench.py --build DIR [--rounds N] [--json FILE] [--only refresh,ssh,decode,gui]
+       [--ssh-sizes 1,10,30] [--idle S]
 
 Only loopback is used: the ssh comparison starts its own sshd on 127.0.0.1 in a throwaway
 folder, seeds a private settings file with profiles that point at it, and shows ssh that
@@ -187,7 +188,7 @@ class Sandbox:
         return proc_cpu_s(self.sshd.pid)
 
 
-def bench_ssh(build, rounds):
+def bench_ssh(build, rounds, sizes=SSH_SIZES):
     check = os.path.join(build, "src", "check", "corvane-monitor-check")
     pssh = shutil.which("parallel-ssh")
     if not pssh:
@@ -205,7 +206,7 @@ def bench_ssh(build, rounds):
             ssh_args += ["-o", option]
         ssh_args += ["-p", str(box.port), "-i", box.key, box.user + "@127.0.0.1"]
         for label, command in commands:
-            for n in SSH_SIZES:
+            for n in sizes:
                 box.seed(n, command)
                 ours = [check, "--json"]
                 peer = [pssh, "-p", str(n), "-i", "-t", "0", "-x", "-i " + box.key]
@@ -257,6 +258,186 @@ def bench_decode(build):
     tool = os.path.join(build, "bench", "corvane-bench-decode")
     out = subprocess.run([tool], capture_output=True, check=True).stdout.decode()
     return {line["label"]: line for line in map(json.loads, out.splitlines()) if line}
+
+
+# --- the desktop app idle ---------------------------------------------------------------
+
+def app_children(pid):
+    """Process ids of the app's children (its ssh clients)."""
+    found = []
+    for task in glob.glob("/proc/%d/task/*/children" % pid):
+        try:
+            with open(task) as f:
+                found += [int(x) for x in f.read().split()]
+        except OSError:
+            pass
+    return found
+
+
+def proc_rss_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        fields = dict(line.split(":", 1) for line in f)
+    return int(fields["VmRSS"].split()[0]) / 1024, int(fields["RssAnon"].split()[0]) / 1024
+
+
+def proc_switches(pid):
+    """Context switches of every thread so far: each one is a wake-up."""
+    total = 0
+    for status in glob.glob("/proc/%d/task/*/status" % pid):
+        with open(status) as f:
+            for line in f:
+                if "ctxt_switches:" in line:
+                    total += int(line.split()[1])
+    return total
+
+
+def own_cpu_s(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def visible_windows(pid, env):
+    """Mapped X windows that belong to pid (Qt sets _NET_WM_PID on each)."""
+    done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)], env=env,
+                          stdin=subprocess.DEVNULL, capture_output=True)
+    return done.stdout.split()
+
+
+class Desktop:
+    """A private X server with a tray along the top edge and a private session bus."""
+
+    def __init__(self, sandbox):
+        self.dir = sandbox.dir
+        self.procs = []
+
+    def __enter__(self):
+        try:
+            return self.start()
+        except BaseException:
+            self.__exit__()
+            raise
+
+    def start(self):
+        for tool in ("Xvfb", "trayer", "xdotool", "dbus-daemon"):
+            if not shutil.which(tool):
+                fail("%s not found (scripts/packages.sh installs it)" % tool)
+        read, write = os.pipe()
+        self.procs.append(subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        os.close(write)
+        with os.fdopen(read) as f:
+            display = f.readline().strip()
+        if not display:
+            fail("Xvfb did not start")
+        runtime = os.path.join(self.dir, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        self.env = {"DISPLAY": ":" + display, "XDG_RUNTIME_DIR": runtime,
+                    "QT_QPA_PLATFORM": "xcb"}
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               env=dict(os.environ, **self.env), stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+        self.procs.append(bus)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        env = dict(os.environ, **self.env)
+        log = os.path.join(self.dir, "trayer.log")
+        with open(log, "w") as f:
+            tray = subprocess.Popen(
+                ["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                 "200", "--height", "28", "--SetDockType", "true", "--expand", "false"],
+                env=env, stdout=f, stderr=f)
+        self.procs.append(tray)
+        deadline = time.perf_counter() + 30
+        while subprocess.run(["xdotool", "search", "--class", "trayer"], env=env,
+                             capture_output=True).returncode != 0:
+            if tray.poll() is not None or time.perf_counter() > deadline:
+                fail("trayer did not start:\n" + open(log).read()[-2000:])
+            time.sleep(0.05)
+        return self
+
+    def __exit__(self, *exc):
+        for proc in reversed(self.procs):
+            proc.terminate()
+            proc.wait()
+        self.procs = []
+
+
+def launch_app(app, env, children):
+    """Starts the app; returns it, the seconds until its tray icon is mapped and until the
+    first refresh is over (every ssh child it started has ended)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen([app], env=env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    ready = refreshed = None
+    seen = set()
+    deadline = start + 60
+    while time.perf_counter() < deadline and (ready is None or refreshed is None):
+        if proc.poll() is not None:
+            fail("corvane-monitor exited %d:\n%s" % (proc.returncode,
+                                                     proc.stderr.read().decode()[-2000:]))
+        alive = app_children(proc.pid)
+        seen.update(alive)
+        if refreshed is None and len(seen) >= children and not alive:
+            refreshed = time.perf_counter() - start
+        if ready is None and visible_windows(proc.pid, env):
+            ready = time.perf_counter() - start
+        time.sleep(0.005)  # each look runs xdotool, which competes with the app for a core
+    if ready is None or refreshed is None:
+        proc.kill()
+        fail("corvane-monitor: no tray icon or no finished refresh within 60 s")
+    return proc, ready, refreshed
+
+
+def stop_app(proc):
+    proc.terminate()
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+def bench_gui(build, rounds, idle_s):
+    app = os.path.join(build, "src", "menubar", "corvane-monitor")
+    if not os.access(app, os.X_OK):
+        fail("%s not built (the desktop app needs CORVANE_BUILD_GUI=ON)" % app)
+    servers = 10
+    with Sandbox() as box, Desktop(box) as desk:
+        report = os.path.join(box.dir, "report.json")
+        agent = os.path.join(ROOT, "server", "remote-health-json")
+        with open(report, "wb") as f:
+            f.write(subprocess.run(["/usr/bin/python3", agent], capture_output=True,
+                                   check=True).stdout)
+        box.seed(servers, "cat " + report)
+        env = dict(box.env, **desk.env)
+        # The first start fills the sandbox's font and shader caches; it is not counted.
+        stop_app(launch_app(app, env, servers)[0])
+        starts, refreshes = [], []
+        for _ in range(rounds):
+            proc, ready, refreshed = launch_app(app, env, servers)
+            starts.append(ready)
+            refreshes.append(refreshed)
+            stop_app(proc)
+        proc, ready, refreshed = launch_app(app, env, servers)
+        try:
+            time.sleep(1)  # the last results reach the tray and panel
+            rss, anon = proc_rss_mb(proc.pid)
+            cpu, switches, spawned = own_cpu_s(proc.pid), proc_switches(proc.pid), []
+            end = time.perf_counter() + idle_s
+            while time.perf_counter() < end:
+                spawned += app_children(proc.pid)
+                time.sleep(0.5)
+            cpu = own_cpu_s(proc.pid) - cpu
+            switches = proc_switches(proc.pid) - switches
+            rss_after = proc_rss_mb(proc.pid)[0]
+        finally:
+            stop_app(proc)
+    return {"n": servers, "rounds": rounds, "startMs": statistics.median(starts) * 1e3,
+            "startMaxMs": max(starts) * 1e3, "firstRefreshMs": statistics.median(refreshes) * 1e3,
+            "rssMb": rss, "rssAnonMb": anon, "rssAfterIdleMb": rss_after, "idleS": idle_s,
+            "idleCpuMs": cpu * 1e3, "idleCpuPercent": cpu / idle_s * 100,
+            "idleWakeups": switches, "idleChildren": len(set(spawned))}
 
 
 # --- the table --------------------------------------------------------------------------
@@ -315,8 +496,19 @@ def table(results):
                large["policyMs"]), ">= 50 MB/s", large["mbPerS"] >= 50)
         add("decode+policy typical %.1f KB" % (typical["bytes"] / 1e3), 1,
             "%.3f ms (%.1f MB/s)" % (typical["totalMs"], typical["mbPerS"]))
-    add("GUI idle cost (RSS, idle CPU, start)", 10, "not yet measurable: no desktop app",
-        "<= 60 MB, < 0.1 %, <= 300 ms")
+    gui = results.get("gui")
+    if gui:
+        add("GUI RSS after first refresh", gui["n"], "%.1f MB (anonymous %.1f, %.1f after idle)"
+            % (gui["rssMb"], gui["rssAnonMb"], gui["rssAfterIdleMb"]), "<= 60 MB",
+            gui["rssMb"] <= 60)
+        add("GUI idle CPU over %.0f s" % gui["idleS"], gui["n"],
+            "%.3f %% (%.0f ms, %d wake-ups, %d ssh started)"
+            % (gui["idleCpuPercent"], gui["idleCpuMs"], gui["idleWakeups"], gui["idleChildren"]),
+            "< 0.1 %", gui["idleCpuPercent"] < 0.1)
+        add("GUI start to tray icon mapped", gui["n"],
+            "%.0f ms (worst %.0f)" % (gui["startMs"], gui["startMaxMs"]), "<= 300 ms",
+            gui["startMs"] <= 300)
+        add("GUI start to first refresh done", gui["n"], "%.0f ms" % gui["firstRefreshMs"])
 
     header = ("benchmark", "N", "measured", "goal", "met")
     widths = [max(len(row[i]) for row in rows + [header]) for i in range(len(header))]
@@ -332,7 +524,10 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--json", help="also write the raw figures to this file")
-    parser.add_argument("--only", default="refresh,ssh,decode")
+    parser.add_argument("--only", default="refresh,ssh,decode,gui")
+    parser.add_argument("--ssh-sizes", default=",".join(map(str, SSH_SIZES)),
+                        help="fleet sizes of the ssh comparison")
+    parser.add_argument("--idle", type=float, default=60, help="idle seconds measured (GUI)")
     args = parser.parse_args()
     only = set(args.only.split(","))
 
@@ -343,10 +538,14 @@ def main():
         results["refresh"] = bench_refresh(args.build, max(3, args.rounds // 2))
     if "ssh" in only:
         print("bench: ssh against parallel-ssh ...", file=sys.stderr)
-        results["ssh"] = bench_ssh(args.build, args.rounds)
+        results["ssh"] = bench_ssh(args.build, args.rounds,
+                                   tuple(int(n) for n in args.ssh_sizes.split(",")))
     if "decode" in only:
         print("bench: decode throughput ...", file=sys.stderr)
         results["decode"] = bench_decode(args.build)
+    if "gui" in only:
+        print("bench: desktop app idle (%d s) ..." % args.idle, file=sys.stderr)
+        results["gui"] = bench_gui(args.build, max(3, args.rounds // 2), args.idle)
     results["loadAfter"] = os.getloadavg()[0]
     if args.json:
         with open(args.json, "w") as f:
