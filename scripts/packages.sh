@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qcoro-qt6-dev qt6-svg-dev
     # tests: real ssh server and client, a temp home for ssh, a private session bus
     openssh-server openssh-client libnss-wrapper dbus python3 python3-dbus python3-gi
+    # fuzzing the decoders (libFuzzer)
+    clang libclang-rt-14-dev
     # tests of the desktop shell
     xvfb xauth trayer xdotool
 )

@@ -1,5 +1,6 @@
 #include "CorvaneMonitorApp.h"
 
+#include "MonitorDiagnosticsView.h"
 #include "MonitorMenuView.h"
 #include "PanelPlacement.h"
 #include "PanelTexts.h"
@@ -165,11 +166,17 @@ void CorvaneMonitorApp::openWindow(const QString& id)
     const std::optional<SceneInfo> info = sceneInfo(id);
     if (!info)
         return;
-    // The content of both windows comes later; until then they show their title.
-    QLabel* placeholder = viewkit::text(info->title, TextStyle::title2, ColorRole::secondary);
-    placeholder->setObjectName(QStringLiteral("placeholder"));
-    placeholder->setAlignment(Qt::AlignCenter);
-    auto* window = new SceneWindow(*info, placeholder);
+    QWidget* content = nullptr;
+    if (id == QLatin1String(MonitorMenuView::diagnosticsWindowId)) {
+        content = new MonitorDiagnosticsView(*m_monitor);
+    } else {
+        // The settings content comes later; until then the window shows its title.
+        QLabel* placeholder = viewkit::text(info->title, TextStyle::title2, ColorRole::secondary);
+        placeholder->setObjectName(QStringLiteral("placeholder"));
+        placeholder->setAlignment(Qt::AlignCenter);
+        content = placeholder;
+    }
+    auto* window = new SceneWindow(*info, content);
     m_windows.insert(id, window);
     window->show();
     window->raise();

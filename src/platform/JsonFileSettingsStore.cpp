@@ -166,7 +166,9 @@ void JsonFileSettingsStore::set(const QString& key, std::optional<SettingsValue>
 bool JsonFileSettingsStore::writeFile(const QJsonObject& values)
 {
     QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered QSaveFile meets a full disk only in commit(), which then still
+    // reports success and leaves an empty file in place of the last good one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         m_lastWriteError = file.errorString();
         return false;
     }

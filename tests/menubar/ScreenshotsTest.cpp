@@ -4,6 +4,7 @@
 #include "GuiFixture.h"
 
 #include "MonitorDetailSheet.h"
+#include "MonitorDiagnosticsView.h"
 #include "MonitorMenuView.h"
 #include "PanelTexts.h"
 
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void panel();
     void sheet_data();
     void sheet();
+    void diagnostics_data();
+    void diagnostics();
 };
 
 void ScreenshotsTest::panel_data()
@@ -176,6 +179,43 @@ void ScreenshotsTest::sheet()
     const QImage image = sheet->grab().toImage();
     QVERIFY(hasContent(image));
     const QString file = QStringLiteral("%1/sheet-%2.png").arg(outDir(), dark ? "dark" : "light");
+    QVERIFY2(image.save(file), qPrintable(file));
+}
+
+void ScreenshotsTest::diagnostics_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void ScreenshotsTest::diagnostics()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(paletteFor(dark));
+    GuiFixture fx;
+    ServerProfile web = fx.server(QStringLiteral("web-01"));
+    web.requiredServices = {QStringLiteral("nginx"), QStringLiteral("postgresql")};
+    HealthReport r = sampleReport();
+    r.checks.append(
+        {HealthCheck{QStringLiteral("disk /"), HealthStatus::ok, QStringLiteral("41% used"),
+                     QStringLiteral("Storage")},
+         HealthCheck{QStringLiteral("load"), HealthStatus::ok, QStringLiteral("0.42 0.37 0.30"),
+                     QStringLiteral("System")},
+         HealthCheck{QStringLiteral("ntp"), HealthStatus::ok, QString(), QStringLiteral("Time")}});
+    fx.setReport(web.name, r);
+    auto monitor = fx.make({web}, web.id);
+    QVERIFY(settle(*monitor));
+
+    MonitorDiagnosticsView view(*monitor);
+    view.resize(760, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QImage image = view.grab().toImage();
+    QCOMPARE(image.width(), qRound(760 * image.devicePixelRatio()));
+    QVERIFY(hasContent(image));
+    const QString file =
+        QStringLiteral("%1/diagnostics-%2.png").arg(outDir(), dark ? "dark" : "light");
     QVERIFY2(image.save(file), qPrintable(file));
 }
 
