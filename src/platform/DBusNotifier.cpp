@@ -42,8 +42,8 @@ void DBusNotifier::post(const QString& title, const QString& body)
     if (!m_connection.isConnected())
         return;
     // Ask what the server does with markup on every post: the daemon may have been replaced.
-    const QDBusMessage capabilities =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage capabilities = QDBusMessage::createMethodCall(
+        kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
     auto* watcher =
         new QDBusPendingCallWatcher(m_connection.asyncCall(capabilities, 10000), nullptr);
     QDBusConnection connection = m_connection;
@@ -53,12 +53,11 @@ void DBusNotifier::post(const QString& title, const QString& body)
                          const QDBusPendingReply<QStringList> reply = *call;
                          if (reply.isError())
                              return;
-                         const bool markup =
-                             reply.value().contains(QStringLiteral("body-markup"));
+                         const bool markup = reply.value().contains(QStringLiteral("body-markup"));
                          QDBusMessage notify = QDBusMessage::createMethodCall(
                              kService, kPath, kInterface, QStringLiteral("Notify"));
-                         notify << QString::fromLatin1(appName) << quint32(0) << QString()
-                                << title << (markup ? escapeMarkup(body) : body) << QStringList()
+                         notify << QString::fromLatin1(appName) << quint32(0) << QString() << title
+                                << (markup ? escapeMarkup(body) : body) << QStringList()
                                 << QVariantMap() << qint32(-1);
                          QDBusConnection(connection).asyncCall(notify, 10000);
                      });

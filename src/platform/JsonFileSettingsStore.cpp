@@ -133,8 +133,8 @@ void JsonFileSettingsStore::set(const QString& key, std::optional<SettingsValue>
         m_lastWriteError = QStringLiteral("cannot create %1").arg(dir);
         return;
     }
-    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
+    QFile::setPermissions(dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QLockFile lock(m_filePath + QStringLiteral(".lock"));
     lock.setStaleLockTime(30000);
@@ -146,7 +146,8 @@ void JsonFileSettingsStore::set(const QString& key, std::optional<SettingsValue>
     if (state == FileState::unreadable) {
         // Keep what cannot be read for the user to look at; never overwrite it silently.
         if (!moveAside()) {
-            m_lastWriteError = QStringLiteral("cannot move the unreadable %1 aside").arg(m_filePath);
+            m_lastWriteError =
+                QStringLiteral("cannot move the unreadable %1 aside").arg(m_filePath);
             return;
         }
     }

@@ -30,7 +30,12 @@ public:
     [[nodiscard]] const QString& lastWriteError() const { return m_lastWriteError; }
 
 private:
-    enum class FileState { missing, readable, unreadable };
+    enum class FileState
+    {
+        missing,
+        readable,
+        unreadable
+    };
     [[nodiscard]] FileState readFile(QJsonObject& into) const;
     bool moveAside() const;
     bool writeFile(const QJsonObject& values);

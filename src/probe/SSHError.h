@@ -7,7 +7,12 @@ namespace corvane {
 class SSHError
 {
 public:
-    enum class Kind { process, invalidSettings, invalidResponse };
+    enum class Kind
+    {
+        process,
+        invalidSettings,
+        invalidResponse
+    };
 
     static SSHError process(QString message) { return SSHError(Kind::process, std::move(message)); }
     static SSHError invalidSettings() { return SSHError(Kind::invalidSettings, {}); }

@@ -48,8 +48,8 @@ public:
 
     // The ssh argument vector after the program name, or none when the settings are invalid.
     [[nodiscard]] static std::optional<QStringList>
-    arguments(const QString& host, const QString& user, const QString& port,
-              const QString& keyFile, const QString& remoteCommand);
+    arguments(const QString& host, const QString& user, const QString& port, const QString& keyFile,
+              const QString& remoteCommand);
     [[nodiscard]] static std::optional<qint64> parsePort(const QString& port);
     [[nodiscard]] static QString expandTilde(const QString& path);
 

@@ -92,11 +92,26 @@ const ServiceLook& lookFor(const QString& state)
 
 } // namespace
 
-QString DiscoveredService::title() const { return QString::fromUtf8(lookFor(state).title); }
-QString DiscoveredService::symbol() const { return QString::fromUtf8(lookFor(state).symbol); }
-ColorRole DiscoveredService::color() const { return lookFor(state).color; }
-bool DiscoveredService::isInstalled() const { return state != QLatin1String("not_installed"); }
-bool DiscoveredService::isHealthy() const { return state == QLatin1String("running"); }
+QString DiscoveredService::title() const
+{
+    return QString::fromUtf8(lookFor(state).title);
+}
+QString DiscoveredService::symbol() const
+{
+    return QString::fromUtf8(lookFor(state).symbol);
+}
+ColorRole DiscoveredService::color() const
+{
+    return lookFor(state).color;
+}
+bool DiscoveredService::isInstalled() const
+{
+    return state != QLatin1String("not_installed");
+}
+bool DiscoveredService::isHealthy() const
+{
+    return state == QLatin1String("running");
+}
 
 std::optional<QString> HealthReport::uptimeLabel() const
 {

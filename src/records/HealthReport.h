@@ -12,14 +12,22 @@
 namespace corvane {
 
 // Declared in order of severity: a later case is worse.
-enum class HealthStatus { ok, warn, fail };
+enum class HealthStatus
+{
+    ok,
+    warn,
+    fail
+};
 
 [[nodiscard]] QString rawText(HealthStatus status);
 [[nodiscard]] std::optional<HealthStatus> healthStatusFromRaw(const QString& raw);
 [[nodiscard]] QString title(HealthStatus status);
 [[nodiscard]] QString symbol(HealthStatus status);
 [[nodiscard]] ColorRole color(HealthStatus status);
-[[nodiscard]] inline HealthStatus worse(HealthStatus a, HealthStatus b) { return a < b ? b : a; }
+[[nodiscard]] inline HealthStatus worse(HealthStatus a, HealthStatus b)
+{
+    return a < b ? b : a;
+}
 
 struct HealthCounts
 {

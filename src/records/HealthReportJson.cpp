@@ -57,10 +57,9 @@ HealthGroup decodeGroup(const QJsonObject& o, const Path& at)
 
 HealthCheck decodeCheck(const QJsonObject& o, const Path& at)
 {
-    return HealthCheck{stringAt(o, QStringLiteral("name"), at),
-                       statusAt(o, QStringLiteral("status"), at),
-                       stringAt(o, QStringLiteral("detail"), at),
-                       stringAt(o, QStringLiteral("section"), at)};
+    return HealthCheck{
+        stringAt(o, QStringLiteral("name"), at), statusAt(o, QStringLiteral("status"), at),
+        stringAt(o, QStringLiteral("detail"), at), stringAt(o, QStringLiteral("section"), at)};
 }
 
 DiscoveredService decodeService(const QJsonObject& o, const Path& at)
@@ -78,7 +77,8 @@ HealthReport decode(const QJsonObject& root)
                                     top.key(QStringLiteral("schema")));
     report.host = optionalStringAt(root, QStringLiteral("host"), top);
     report.generatedAt = optionalStringAt(root, QStringLiteral("generatedAt"), top);
-    if (std::optional<QJsonValue> uptime = json::optionalValue(root, QStringLiteral("uptimeSeconds")))
+    if (std::optional<QJsonValue> uptime =
+            json::optionalValue(root, QStringLiteral("uptimeSeconds")))
         report.uptimeSeconds = json::asInteger(*uptime, top.key(QStringLiteral("uptimeSeconds")));
     report.overall = statusAt(root, QStringLiteral("overall"), top);
 
@@ -123,14 +123,16 @@ QJsonObject encodeHealthReport(const HealthReport& report)
     if (report.uptimeSeconds)
         root.insert(QStringLiteral("uptimeSeconds"), *report.uptimeSeconds);
     root.insert(QStringLiteral("overall"), rawText(report.overall));
-    root.insert(QStringLiteral("counts"), QJsonObject{{QStringLiteral("ok"), report.counts.ok},
-                                                      {QStringLiteral("warn"), report.counts.warn},
-                                                      {QStringLiteral("fail"), report.counts.fail}});
+    root.insert(QStringLiteral("counts"),
+                QJsonObject{{QStringLiteral("ok"), report.counts.ok},
+                            {QStringLiteral("warn"), report.counts.warn},
+                            {QStringLiteral("fail"), report.counts.fail}});
     QJsonArray groups;
     for (const HealthGroup& g : report.groups)
-        groups.append(QJsonObject{{QStringLiteral("name"), g.name},
-                                  {QStringLiteral("status"), rawText(g.status)},
-                                  {QStringLiteral("missing"), QJsonArray::fromStringList(g.missing)}});
+        groups.append(
+            QJsonObject{{QStringLiteral("name"), g.name},
+                        {QStringLiteral("status"), rawText(g.status)},
+                        {QStringLiteral("missing"), QJsonArray::fromStringList(g.missing)}});
     root.insert(QStringLiteral("groups"), groups);
     QJsonArray checks;
     for (const HealthCheck& c : report.checks)

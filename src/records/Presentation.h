@@ -5,7 +5,15 @@
 namespace corvane {
 
 // Colour roles every view maps once to the toolkit's palette.
-enum class ColorRole { secondary, gray, red, orange, green, accent };
+enum class ColorRole
+{
+    secondary,
+    gray,
+    red,
+    orange,
+    green,
+    accent
+};
 
 [[nodiscard]] QString colorRoleName(ColorRole role);
 

@@ -12,7 +12,10 @@ template <typename T> class Result
 {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    static Result failure(QString error) { return Result(std::in_place_index<1>, std::move(error)); }
+    static Result failure(QString error)
+    {
+        return Result(std::in_place_index<1>, std::move(error));
+    }
 
     [[nodiscard]] bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }

@@ -389,8 +389,7 @@ void HealthReportJsonTest::rejects()
     const Result<HealthReport> result = decodeHealthReport(json);
     // The reader rounds the number to a double first, and -2^63 fits.
     QEXPECT_FAIL("uptime below 64 bits",
-                 "Qt's reader stores -9223372036854775809 as the whole double -2^63",
-                 Abort);
+                 "Qt's reader stores -9223372036854775809 as the whole double -2^63", Abort);
     QVERIFY2(!result, qPrintable(QString::fromUtf8(json.left(200))));
     const QString& error = result.error();
     QVERIFY2(error.startsWith(kPrefix), qPrintable(error));

@@ -7,9 +7,11 @@ namespace corvane::test {
 
 // A fake ssh: a /bin/sh script that runs the given body with ssh's arguments as "$@".
 // Returns the script's path inside dir.
-QString writeFakeSsh(const QString& dir, const QString& body, const QString& name = QStringLiteral("ssh"));
+QString writeFakeSsh(const QString& dir, const QString& body,
+                     const QString& name = QStringLiteral("ssh"));
 
 // The smallest accepted health report with the given overall status and counts.
-QByteArray minimalReport(const char* overall = "ok", qint64 ok = 0, qint64 warn = 0, qint64 fail = 0);
+QByteArray minimalReport(const char* overall = "ok", qint64 ok = 0, qint64 warn = 0,
+                         qint64 fail = 0);
 
 } // namespace corvane::test
