@@ -7,6 +7,7 @@
 #include "platform/SleepWatcher.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDBusConnection>
 
 using namespace corvane;
@@ -21,13 +22,26 @@ int main(int argc, char** argv)
     // It lives in the tray: closing its last window must not end it; only "Quit" does.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Watches the health of your Linux servers from the system tray."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption sshOption(
+        QStringLiteral("ssh"), QStringLiteral("The ssh client to run (default /usr/bin/ssh)."),
+        QStringLiteral("path"), QString::fromLatin1(SSHRunner::defaultExecutable));
+    parser.addOption(sshOption);
+    parser.process(app);
+    const QString ssh = parser.value(sshOption);
+
     SingleInstance instance(QDBusConnection::sessionBus());
     if (!instance.claim())
         return 0;
 
     MonitorSeams seams;
     seams.deferStartupRefresh = true;
-    CorvaneMonitorApp shell(std::make_unique<ServerMonitor>(std::move(seams)));
+    CorvaneMonitorApp shell(std::make_unique<ServerMonitor>(
+        std::move(seams), ssh.isEmpty() ? QString::fromLatin1(SSHRunner::defaultExecutable) : ssh));
     QObject::connect(&shell, &CorvaneMonitorApp::quitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &SingleInstance::showRequested, &shell,
                      &CorvaneMonitorApp::showPanel);
