@@ -58,28 +58,6 @@ QStringList rowTexts(MonitorDiagnosticsView& view)
     return out;
 }
 
-QStringList menuTexts(QMenu* menu)
-{
-    if (!menu)
-        return {QStringLiteral("<no menu>")};
-    QStringList out;
-    for (QAction* action : menu->actions())
-        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
-    return out;
-}
-
-void trigger(QMenu* menu, const QString& text)
-{
-    QVERIFY(menu);
-    for (QAction* action : menu->actions())
-        if (action->text() == text) {
-            action->trigger();
-            menu->close();
-            return;
-        }
-    QFAIL(qPrintable(QStringLiteral("no menu entry ") + text));
-}
-
 // A secondary click on that widget at that point, delivered the way the desktop delivers it.
 QMenu* menuAt(MonitorDiagnosticsView& view, QWidget* target, QPoint at)
 {

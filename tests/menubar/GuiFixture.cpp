@@ -1,5 +1,7 @@
 #include "GuiFixture.h"
 
+#include <QMenu>
+
 #include "TestSupport.h"
 
 #include "records/HealthReportJson.h"
@@ -130,6 +132,28 @@ QWidget* childWith(QWidget* root, const QString& objectName, const char* propert
         if (child->property(property) == value && child->isVisibleTo(root))
             return child;
     return nullptr;
+}
+
+QStringList menuTexts(QMenu* menu)
+{
+    if (!menu)
+        return {QStringLiteral("<no menu>")};
+    QStringList out;
+    for (QAction* action : menu->actions())
+        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
+    return out;
+}
+
+void trigger(QMenu* menu, const QString& text)
+{
+    QVERIFY(menu);
+    for (QAction* action : menu->actions())
+        if (action->text() == text) {
+            action->trigger();
+            menu->close();
+            return;
+        }
+    QFAIL(qPrintable(QStringLiteral("no menu entry ") + text));
 }
 
 } // namespace corvane::test

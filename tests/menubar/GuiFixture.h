@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class QMenu;
 class QWidget;
 
 namespace corvane::test {
@@ -49,5 +50,10 @@ private:
 // The child widget with that object name whose property has that value.
 [[nodiscard]] QWidget* childWith(QWidget* root, const QString& objectName, const char* property,
                                  const QVariant& value);
+
+// A menu's entries in order, separators as "---".
+[[nodiscard]] QStringList menuTexts(QMenu* menu);
+// Triggers the entry with that text and closes the menu; fails the test when there is none.
+void trigger(QMenu* menu, const QString& text);
 
 } // namespace corvane::test

@@ -52,28 +52,6 @@ QString prop(QWidget* widget, const char* name)
     return widget ? widget->property(name).toString() : QStringLiteral("<none>");
 }
 
-QStringList menuTexts(QMenu* menu)
-{
-    QStringList out;
-    if (!menu)
-        return {QStringLiteral("<no menu>")};
-    for (QAction* action : menu->actions())
-        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
-    return out;
-}
-
-void trigger(QMenu* menu, const QString& text)
-{
-    QVERIFY(menu);
-    for (QAction* action : menu->actions())
-        if (action->text() == text) {
-            action->trigger();
-            menu->close();
-            return;
-        }
-    QFAIL(qPrintable(QStringLiteral("no menu entry ") + text));
-}
-
 QMenu* openRowMenu(MonitorMenuView& panel, QWidget* target)
 {
     if (!target)
