@@ -6,6 +6,7 @@
 #include "PanelTexts.h"
 #include "SceneWindow.h"
 #include "ViewKit.h"
+#include "settings/SettingsView.h"
 
 #include "monitor/ServerMonitor.h"
 #include "platform/Autostart.h"
@@ -170,11 +171,7 @@ void CorvaneMonitorApp::openWindow(const QString& id)
     if (id == QLatin1String(MonitorMenuView::diagnosticsWindowId)) {
         content = new MonitorDiagnosticsView(*m_monitor);
     } else {
-        // The settings content comes later; until then the window shows its title.
-        QLabel* placeholder = viewkit::text(info->title, TextStyle::title2, ColorRole::secondary);
-        placeholder->setObjectName(QStringLiteral("placeholder"));
-        placeholder->setAlignment(Qt::AlignCenter);
-        content = placeholder;
+        content = new SettingsView(*m_monitor);
     }
     auto* window = new SceneWindow(*info, content);
     m_windows.insert(id, window);

@@ -1,5 +1,5 @@
-// Writes pictures of the panel and the sheet into <build>/screenshots, so anyone can look at
-// what the app shows without a desktop. Each picture is also checked for size and content.
+// Writes pictures of the panel, the sheet and the windows into <build>/screenshots, so anyone can
+// look at what the app shows without a desktop. Each picture is also checked for size and content.
 
 #include "GuiFixture.h"
 
@@ -7,6 +7,7 @@
 #include "MonitorDiagnosticsView.h"
 #include "MonitorMenuView.h"
 #include "PanelTexts.h"
+#include "settings/SettingsView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -84,6 +85,8 @@ private Q_SLOTS:
     void sheet();
     void diagnostics_data();
     void diagnostics();
+    void settings_data();
+    void settings();
 };
 
 void ScreenshotsTest::panel_data()
@@ -216,6 +219,48 @@ void ScreenshotsTest::diagnostics()
     QVERIFY(hasContent(image));
     const QString file =
         QStringLiteral("%1/diagnostics-%2.png").arg(outDir(), dark ? "dark" : "light");
+    QVERIFY2(image.save(file), qPrintable(file));
+}
+
+void ScreenshotsTest::settings_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("server light") << false << false;
+    QTest::newRow("server dark") << true << false;
+    QTest::newRow("add light") << false << true;
+}
+
+void ScreenshotsTest::settings()
+{
+    QFETCH(bool, dark);
+    QFETCH(bool, adding);
+    QApplication::setPalette(paletteFor(dark));
+    GuiFixture fx;
+    ServerProfile web = fx.server(QStringLiteral("web-01"));
+    web.requiredServices = {QStringLiteral("nginx"), QStringLiteral("postgresql")};
+    ServerProfile db = fx.server(QStringLiteral("db-01"), false);
+    ServerProfile backup = fx.server(QStringLiteral("backup"));
+    fx.setReport(web.name, sampleReport());
+    auto monitor = fx.make({web, db, backup}, web.id);
+    QVERIFY(settle(*monitor));
+
+    SettingsView view(*monitor);
+    view.resize(880, 750);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    if (adding) {
+        view.state().newProfile();
+        QVERIFY(!view.state().save());
+    }
+    // Let the relayout after the new rows happen, as the event loop would.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QImage image = view.grab().toImage();
+    QCOMPARE(image.width(), qRound(880 * image.devicePixelRatio()));
+    QVERIFY(hasContent(image));
+    const QString file = QStringLiteral("%1/settings-%2-%3.png")
+                             .arg(outDir(), adding ? "add" : "server", dark ? "dark" : "light");
     QVERIFY2(image.save(file), qPrintable(file));
 }
 
