@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
 using namespace corvane::test;
 
 namespace {
@@ -98,65 +99,38 @@ void SettingsStateTest::saveChecksTheDraft_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("passes");
 
-    QTest::newRow("name of three spaces") << "name"
-                                          << "   " << false;
-    QTest::newRow("name of a tab") << "name"
-                                   << "\t" << false;
-    QTest::newRow("name of a no-break space") << "name" << QStringLiteral("\u00a0") << false;
-    QTest::newRow("name of a line break only") << "name"
-                                               << "\n"
-                                               << true;
-    QTest::newRow("name with spaces around") << "name"
-                                             << "  web  " << true;
-    QTest::newRow("host with two spaces around") << "host"
-                                                 << "  db.example  " << true;
-    QTest::newRow("empty host") << "host"
-                                << "" << false;
-    QTest::newRow("blank user") << "user"
-                                << " \t " << false;
-    QTest::newRow("port 22") << "port"
-                             << "22" << true;
-    QTest::newRow("port +22") << "port"
-                              << "+22" << true;
-    QTest::newRow("port 022") << "port"
-                              << "022" << true;
-    QTest::newRow("port 1") << "port"
-                            << "1" << true;
-    QTest::newRow("port 65535") << "port"
-                                << "65535" << true;
-    QTest::newRow("port with a leading space") << "port"
-                                               << " 22" << false;
-    QTest::newRow("port with a trailing space") << "port"
-                                                << "22 " << false;
-    QTest::newRow("empty port") << "port"
-                                << "" << false;
-    QTest::newRow("port 0") << "port"
-                            << "0" << false;
-    QTest::newRow("port -0") << "port"
-                             << "-0" << false;
-    QTest::newRow("port 65536") << "port"
-                                << "65536" << false;
-    QTest::newRow("port -1") << "port"
-                             << "-1" << false;
-    QTest::newRow("port 22.0") << "port"
-                               << "22.0" << false;
-    QTest::newRow("port abc") << "port"
-                              << "abc" << false;
-    QTest::newRow("port +-22") << "port"
-                               << "+-22" << false;
-    QTest::newRow("port sign only") << "port"
-                                    << "+" << false;
+    QTest::newRow("name of three spaces") << u"name"_s << u"   "_s << false;
+    QTest::newRow("name of a tab") << u"name"_s << u"\t"_s << false;
+    QTest::newRow("name of a no-break space") << u"name"_s << QStringLiteral("\u00a0") << false;
+    QTest::newRow("name of a line break only") << u"name"_s << u"\n"_s << true;
+    QTest::newRow("name with spaces around") << u"name"_s << u"  web  "_s << true;
+    QTest::newRow("host with two spaces around") << u"host"_s << u"  db.example  "_s << true;
+    QTest::newRow("empty host") << u"host"_s << u""_s << false;
+    QTest::newRow("blank user") << u"user"_s << u" \t "_s << false;
+    QTest::newRow("port 22") << u"port"_s << u"22"_s << true;
+    QTest::newRow("port +22") << u"port"_s << u"+22"_s << true;
+    QTest::newRow("port 022") << u"port"_s << u"022"_s << true;
+    QTest::newRow("port 1") << u"port"_s << u"1"_s << true;
+    QTest::newRow("port 65535") << u"port"_s << u"65535"_s << true;
+    QTest::newRow("port with a leading space") << u"port"_s << u" 22"_s << false;
+    QTest::newRow("port with a trailing space") << u"port"_s << u"22 "_s << false;
+    QTest::newRow("empty port") << u"port"_s << u""_s << false;
+    QTest::newRow("port 0") << u"port"_s << u"0"_s << false;
+    QTest::newRow("port -0") << u"port"_s << u"-0"_s << false;
+    QTest::newRow("port 65536") << u"port"_s << u"65536"_s << false;
+    QTest::newRow("port -1") << u"port"_s << u"-1"_s << false;
+    QTest::newRow("port 22.0") << u"port"_s << u"22.0"_s << false;
+    QTest::newRow("port abc") << u"port"_s << u"abc"_s << false;
+    QTest::newRow("port +-22") << u"port"_s << u"+-22"_s << false;
+    QTest::newRow("port sign only") << u"port"_s << u"+"_s << false;
     QTest::newRow("port in Arabic-Indic digits")
-        << "port" << QStringLiteral("\u0662\u0662") << false;
-    QTest::newRow("port in full-width digits") << "port" << QStringLiteral("\uff12\uff12") << false;
-    QTest::newRow("port beyond 64 bits") << "port"
-                                         << "99999999999999999999" << false;
-    QTest::newRow("port 0x16") << "port"
-                               << "0x16" << false;
-    QTest::newRow("blank command") << "command"
-                                   << "  " << false;
-    QTest::newRow("empty key path") << "keyFile"
-                                    << "" << true;
+        << u"port"_s << QStringLiteral("\u0662\u0662") << false;
+    QTest::newRow("port in full-width digits")
+        << u"port"_s << QStringLiteral("\uff12\uff12") << false;
+    QTest::newRow("port beyond 64 bits") << u"port"_s << u"99999999999999999999"_s << false;
+    QTest::newRow("port 0x16") << u"port"_s << u"0x16"_s << false;
+    QTest::newRow("blank command") << u"command"_s << u"  "_s << false;
+    QTest::newRow("empty key path") << u"keyFile"_s << u""_s << true;
 }
 
 void SettingsStateTest::saveChecksTheDraft()
@@ -547,35 +521,21 @@ void SettingsStateTest::addRequiredService_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("added"); // empty: refused
 
-    QTest::newRow("plain") << "mysql"
-                           << "mysql";
-    QTest::newRow("unit name") << "nginx.service"
-                               << "nginx.service";
-    QTest::newRow("template instance") << "getty@tty1.service"
-                                       << "getty@tty1.service";
-    QTest::newRow("at sign") << "a@b"
-                             << "a@b";
-    QTest::newRow("underscore and hyphen") << "my_app-2"
-                                           << "my_app-2";
-    QTest::newRow("case kept") << "MySQL"
-                               << "MySQL";
-    QTest::newRow("spaces around") << "  mysql  "
-                                   << "mysql";
-    QTest::newRow("line breaks and tabs around") << "\n\tmysql\r\n"
-                                                 << "mysql";
-    QTest::newRow("inner space") << "my sql"
-                                 << "";
-    QTest::newRow("slash") << "a/b"
-                           << "";
-    QTest::newRow("colon") << "a:b"
-                           << "";
-    QTest::newRow("non-ASCII letter") << QStringLiteral("caf\u00e9") << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("blank") << "   "
-                           << "";
-    QTest::newRow("line break only") << "\n"
-                                     << "";
+    QTest::newRow("plain") << u"mysql"_s << u"mysql"_s;
+    QTest::newRow("unit name") << u"nginx.service"_s << u"nginx.service"_s;
+    QTest::newRow("template instance") << u"getty@tty1.service"_s << u"getty@tty1.service"_s;
+    QTest::newRow("at sign") << u"a@b"_s << u"a@b"_s;
+    QTest::newRow("underscore and hyphen") << u"my_app-2"_s << u"my_app-2"_s;
+    QTest::newRow("case kept") << u"MySQL"_s << u"MySQL"_s;
+    QTest::newRow("spaces around") << u"  mysql  "_s << u"mysql"_s;
+    QTest::newRow("line breaks and tabs around") << u"\n\tmysql\r\n"_s << u"mysql"_s;
+    QTest::newRow("inner space") << u"my sql"_s << u""_s;
+    QTest::newRow("slash") << u"a/b"_s << u""_s;
+    QTest::newRow("colon") << u"a:b"_s << u""_s;
+    QTest::newRow("non-ASCII letter") << QStringLiteral("caf\u00e9") << u""_s;
+    QTest::newRow("empty") << u""_s << u""_s;
+    QTest::newRow("blank") << u"   "_s << u""_s;
+    QTest::newRow("line break only") << u"\n"_s << u""_s;
 }
 
 void SettingsStateTest::addRequiredService()
