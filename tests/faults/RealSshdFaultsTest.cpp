@@ -23,16 +23,6 @@ constexpr int kGuardMs = 60000;
 // Short enough that a hung command costs seconds, long enough for a loopback login on a busy box.
 constexpr std::chrono::milliseconds kRunLimit{6000};
 
-bool finished(const ServerMonitor& monitor)
-{
-    for (const ServerProfile& profile : monitor.servers()) {
-        const auto it = monitor.results().constFind(profile.id);
-        if (it == monitor.results().constEnd() || it->refreshing || !it->lastChecked)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 class RealSshdFaultsTest : public QObject
@@ -158,7 +148,7 @@ void RealSshdFaultsTest::brokenServerBesideHealthyOnes()
     seams.limits.killGrace = std::chrono::milliseconds(1000);
     const ServerMonitor monitor(std::move(seams));
     QCOMPARE(monitor.runner().executable(), QStringLiteral("/usr/bin/ssh"));
-    QTRY_VERIFY_WITH_TIMEOUT(finished(monitor), kGuardMs);
+    QTRY_VERIFY_WITH_TIMEOUT(monitorIdle(monitor), kGuardMs);
 
     const ServerResult result = monitor.results().value(broken.id);
     QVERIFY(!result.report);

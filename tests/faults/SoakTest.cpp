@@ -123,7 +123,7 @@ private Q_SLOTS:
         // Pause the timer, let every run end, then look: only then must nothing be in flight.
         const auto settle = [&] {
             monitor->setIntervalMinutes(1000000);
-            QTRY_VERIFY_WITH_TIMEOUT(FakeFleet::idle(*monitor), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(monitorIdle(*monitor), 30000);
             QTest::qWait(100);
         };
 

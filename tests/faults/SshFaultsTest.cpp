@@ -72,16 +72,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-bool idle(const ServerMonitor& monitor)
-{
-    for (const ServerProfile& profile : monitor.servers()) {
-        const auto it = monitor.results().constFind(profile.id);
-        if (it == monitor.results().constEnd() || it->refreshing || !it->lastChecked)
-            return false;
-    }
-    return true;
-}
-
 void verifyHealthy(const ServerMonitor& monitor, const ServerProfile& profile, HealthStatus overall)
 {
     const ServerResult result = monitor.results().value(profile.id);
@@ -134,7 +124,7 @@ private Q_SLOTS:
         const ServerProfile broken = fleet.server(QStringLiteral("broken"), body);
         const ServerProfile after = fleet.healthy(QStringLiteral("after"), "warn");
         auto monitor = fleet.monitor({before, broken, after});
-        QTRY_VERIFY_WITH_TIMEOUT(idle(*monitor), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(monitorIdle(*monitor), 30000);
 
         const ServerResult result = monitor->results().value(broken.id);
         QVERIFY(!result.report);
@@ -153,7 +143,7 @@ private Q_SLOTS:
                 .arg(QString::fromUtf8(minimalReport("fail", 0, 0, 1))));
         const ServerProfile quiet = fleet.healthy(QStringLiteral("quiet"), "ok");
         auto monitor = fleet.monitor({noisy, quiet});
-        QTRY_VERIFY_WITH_TIMEOUT(idle(*monitor), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(monitorIdle(*monitor), 30000);
         verifyHealthy(*monitor, noisy, HealthStatus::fail);
         verifyHealthy(*monitor, quiet, HealthStatus::ok);
     }
@@ -173,7 +163,7 @@ private Q_SLOTS:
             servers.insert(i * 10, healthy.last());
         }
         auto monitor = fleet.monitor(servers);
-        QTRY_VERIFY_WITH_TIMEOUT(idle(*monitor), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(monitorIdle(*monitor), 60000);
 
         for (const ServerProfile& profile : servers) {
             if (profile.name.startsWith(QStringLiteral("up-"))) {

@@ -126,16 +126,4 @@ std::unique_ptr<ServerMonitor> FakeFleet::monitor(const QList<ServerProfile>& se
                                            options.sshExecutable.value_or(fakeSsh()));
 }
 
-bool FakeFleet::idle(const ServerMonitor& monitor)
-{
-    for (const ServerProfile& profile : monitor.servers()) {
-        if (!profile.enabled)
-            continue;
-        const auto it = monitor.results().constFind(profile.id);
-        if (it == monitor.results().constEnd() || it->refreshing || !it->lastChecked)
-            return false;
-    }
-    return true;
-}
-
 } // namespace corvane::test

@@ -61,8 +61,6 @@ public:
         return monitor(servers, Options{});
     }
 
-    [[nodiscard]] static bool idle(const ServerMonitor& monitor);
-
     RecordingNotifier& notifier() { return *m_notifier; }
     FixedClock& clock() { return *m_clock; }
     MemorySettingsStore& store() { return *m_store; }

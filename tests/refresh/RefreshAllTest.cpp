@@ -61,7 +61,7 @@ void RefreshAllTest::cleanup()
     for (const QString& name : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")})
         m_fleet->touch(QStringLiteral("release-") + name);
     if (m_monitor)
-        QTRY_VERIFY_WITH_TIMEOUT(test::FakeFleet::idle(*m_monitor), kGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(test::monitorIdle(*m_monitor), kGuardMs);
     m_monitor.reset();
     m_fleet.reset();
 }
@@ -81,7 +81,7 @@ void RefreshAllTest::runsEnabledServersAtOnceAndCommitsEach()
     for (const QString& name : names + QStringList{QStringLiteral("D")})
         m_fleet->answer(name, report(name));
     m_monitor = m_fleet->monitor(servers);
-    QTRY_VERIFY_WITH_TIMEOUT(test::FakeFleet::idle(*m_monitor), kGuardMs);
+    QTRY_VERIFY_WITH_TIMEOUT(test::monitorIdle(*m_monitor), kGuardMs);
 
     // Each run waits until all three have started, so none can end unless they overlap. Then
     // they end in the order C, A, B, each only after the one before it has been committed: an
@@ -190,7 +190,7 @@ void RefreshAllTest::timerPeriod()
     options.intervalMinutes = stored;
     m_monitor = m_fleet->monitor({a}, options);
     QCOMPARE(m_monitor->timerPeriodMs(), std::optional<qint64>(storedPeriodMs));
-    QTRY_VERIFY_WITH_TIMEOUT(test::FakeFleet::idle(*m_monitor), kGuardMs);
+    QTRY_VERIFY_WITH_TIMEOUT(test::monitorIdle(*m_monitor), kGuardMs);
 
     // Re-arming restarts the countdown but starts no refresh of its own.
     m_monitor->setIntervalMinutes(written);

@@ -84,14 +84,14 @@ void RefreshCycleTest::cleanup()
     for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")})
         m_fleet->touch(QStringLiteral("release-") + name);
     if (m_monitor)
-        QTRY_VERIFY_WITH_TIMEOUT(test::FakeFleet::idle(*m_monitor), kGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(test::monitorIdle(*m_monitor), kGuardMs);
     m_monitor.reset();
     m_fleet.reset();
 }
 
 bool RefreshCycleTest::settle(const ServerMonitor& monitor)
 {
-    return QTest::qWaitFor([&] { return test::FakeFleet::idle(monitor); }, kGuardMs);
+    return QTest::qWaitFor([&] { return test::monitorIdle(monitor); }, kGuardMs);
 }
 
 void RefreshCycleTest::unknownOrDisabledIdChangesNothing()

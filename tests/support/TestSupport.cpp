@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "monitor/ServerMonitor.h"
+
 #include <QFile>
 
 namespace corvane::test {
@@ -27,6 +29,18 @@ QByteArray minimalReport(const char* overall, qint64 ok, qint64 warn, qint64 fai
         .arg(warn)
         .arg(fail)
         .toUtf8();
+}
+
+bool monitorIdle(const ServerMonitor& monitor)
+{
+    for (const ServerProfile& profile : monitor.servers()) {
+        if (!profile.enabled)
+            continue;
+        const auto it = monitor.results().constFind(profile.id);
+        if (it == monitor.results().constEnd() || it->refreshing || !it->lastChecked)
+            return false;
+    }
+    return true;
 }
 
 } // namespace corvane::test
